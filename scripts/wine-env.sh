@@ -39,4 +39,9 @@ wine_env_start() {
   "$WINE64" winecfg -v "${ZT_WINVER:-win10}" >/dev/null 2>&1
   wineserver -w
   wineserver -p >/dev/null 2>&1
+  # Start the prefix's own services (rpcss, plugplay, winedevice...) now, with
+  # their output going nowhere: started by the first test instead, they would
+  # inherit its output pipe and CTest would wait for them until the timeout.
+  "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+  "$WINE64" rundll32.exe user32.dll,MessageBeep </dev/null >/dev/null 2>&1 || true
 }
