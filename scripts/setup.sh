@@ -14,7 +14,9 @@ packages=(
   openssl
 )
 if [ -f "$ROOT/page/package.json" ]; then
-  packages+=(nodejs chromium)
+  # the page tests drive Debian's Chromium; a CJK font makes their
+  # screenshots readable
+  packages+=(nodejs chromium fonts-wqy-microhei)
 fi
 
 missing=()
