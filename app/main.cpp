@@ -1,7 +1,11 @@
-// Program entry point. The application object does the whole life of the
-// process; until it exists the program starts and ends at once.
+// Program entry point. The application object is built during static
+// initialisation; its InitInstance does the whole life of the process.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  return 0;
+#include "app/assistant_app.h"
+
+namespace {
+Zentrava::App::CAssistantApp theApp;
 }
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return theApp.Run(instance); }
