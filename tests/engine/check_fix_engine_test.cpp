@@ -156,7 +156,9 @@ TEST_F(EngineRunTest, CheckRunOutcomesFromBeginAndEnd) {
     za::ConfigType type = Type("scripted", c.entries);
     for (auto& entry : type.entries) entry.state = 9;
     EXPECT_EQ(c.expected, za::RunTypeCheck(type, false));
-    if (c.begin != 2) EXPECT_EQ(std::vector<int32_t>(c.entries, 9), States(type));
+    if (c.begin != 2) {
+      EXPECT_EQ(std::vector<int32_t>(c.entries, 9), States(type));
+    }
   }
 }
 

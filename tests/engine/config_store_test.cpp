@@ -1,6 +1,9 @@
 // Reading configuration documents: placement and attribute rules as tables of
 // small documents, the failure results, enciphered documents, and loads from
 // a file, over HTTP from a loopback server and from the local copy.
+// The loopback server needs winsock2.h ahead of windows.h.
+#include <winsock2.h>
+
 #include "engine/config_store.h"
 
 #include <gtest/gtest.h>
