@@ -1,6 +1,9 @@
 // File entries (version conditions, digest lists, the download fix from a
 // loopback server), DNS entries through a resolver seam and the real
 // resolver for localhost, and URL entries against servers up and down.
+// The loopback server needs winsock2.h ahead of windows.h.
+#include <winsock2.h>
+
 #include "engine/check_file_entry.h"
 #include "engine/check_fix_dns.h"
 #include "engine/check_fix_file.h"
