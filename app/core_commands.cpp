@@ -28,8 +28,9 @@ HWND DialogWindow(const ScriptCall& call) {
 // Booleans are stored as integers widened with their sign: true is -1.
 int BooleanAsInteger(VARIANT_BOOL value) { return static_cast<int>(static_cast<SHORT>(value)); }
 
-// Pumps the calling thread's messages until `until` has passed or a quit
-// message arrives; the quit message is put back for the loop that owns it.
+// Pumps the calling thread's messages until `until` has passed, a quit
+// message arrives or the program is told to end; the quit message is put back
+// for the loop that owns it.
 void PumpMessagesFor(DWORD milliseconds) {
   const DWORD start = GetTickCount();
   for (;;) {
@@ -41,6 +42,12 @@ void PumpMessagesFor(DWORD milliseconds) {
       }
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
+    }
+    if (!running) {
+      // The wake-up that ended the main loop may have been taken here; the
+      // loop gets another one so that it sees the cleared flag at once.
+      PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+      return;
     }
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed >= milliseconds) return;

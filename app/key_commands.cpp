@@ -12,7 +12,16 @@ namespace {
 // Written once at start-up before the page runs.
 KeyServices g_services;
 
-bool Wired() { return g_services.isKeyPresent && g_services.certificateSummary; }
+// Without the USB code no key can be found: the commands still answer in
+// their own types, as for a machine with no key plugged in.
+bool IsKeyPresent(unsigned long vendorAndProduct) {
+  return g_services.isKeyPresent && g_services.isKeyPresent(vendorAndProduct);
+}
+
+std::wstring CertificateSummary(const std::wstring& providerName) {
+  return g_services.certificateSummary ? g_services.certificateSummary(providerName)
+                                       : std::wstring();
+}
 
 std::vector<std::wstring> SplitFields(const std::wstring& text, wchar_t separator) {
   std::vector<std::wstring> fields;
@@ -56,9 +65,7 @@ unsigned long ParseKeyId(const std::wstring& id) {
 void RunKeyCertificateUpdate(const std::wstring& providerName, UINT index) {
   // The key's provider needs a moment after arrival before it answers.
   Sleep(1000);
-  std::wstring summary = g_services.certificateSummary ? g_services.certificateSummary(providerName)
-                                                       : std::wstring();
-  std::vector<std::wstring> fields = SplitFields(summary, L';');
+  std::vector<std::wstring> fields = SplitFields(CertificateSummary(providerName), L';');
   static const char* const kNames[] = {"sn", "issuer", "subject", "date"};
   const bool complete = fields.size() == 4;
   for (size_t i = 0; i < 4; ++i) SetKeyInfo(index, kNames[i], complete ? fields[i] : std::wstring());
@@ -66,12 +73,12 @@ void RunKeyCertificateUpdate(const std::wstring& providerName, UINT index) {
 }
 
 VARIANT CmdIsKeyConnect(const ScriptCall& call) {
-  if (!IsString(call.a1) || !Wired()) return EmptyValue();
+  if (!IsString(call.a1)) return EmptyValue();
   const UINT index = static_cast<UINT>(NumberValueLoose(call.a2));
   std::wstring first, second;
   SplitKeyIds(StringValue(call.a1), &first, &second);
-  bool connected = g_services.isKeyPresent(ParseKeyId(second));
-  if (!connected && !first.empty()) connected = g_services.isKeyPresent(ParseKeyId(first));
+  bool connected = IsKeyPresent(ParseKeyId(second));
+  if (!connected && !first.empty()) connected = IsKeyPresent(ParseKeyId(first));
   if (!connected) {
     SetKeyInfoFlag(index, "plugin", 0);
     return BooleanResult(VARIANT_FALSE);
@@ -88,16 +95,14 @@ VARIANT CmdUpdateKeyInfo(const ScriptCall& call) {
     return EmptyValue();
   }
   // The number names no provider; the page's key list does, for key a2.
-  if (Wired()) {
-    const UINT index = static_cast<UINT>(NumberValueLoose(call.a2));
-    RunKeyCertificateUpdate(PageProviderName(index), index);
-  }
+  const UINT index = static_cast<UINT>(NumberValueLoose(call.a2));
+  RunKeyCertificateUpdate(PageProviderName(index), index);
   return NumberResult(V_I4(call.a1));
 }
 
 VARIANT CmdGetSMInfo(const ScriptCall& call) {
-  if (!IsString(call.a1) || !g_services.certificateSummary) return EmptyValue();
-  return StringResult(g_services.certificateSummary(StringValue(call.a1)));
+  if (!IsString(call.a1)) return EmptyValue();
+  return StringResult(CertificateSummary(StringValue(call.a1)));
 }
 
 }  // namespace Zentrava::App

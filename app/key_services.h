@@ -1,7 +1,7 @@
 // What the key commands (is_key_connect, update_key_info, Get_SM_info) need
 // from the USB key code: whether a key is plugged in and what certificate it
 // carries. The program installs the real services at start-up; tests install
-// their own. Until then the key commands answer nothing.
+// their own. Until then no key is ever present and no certificate is found.
 #pragma once
 
 #include <windows.h>

@@ -96,8 +96,9 @@ CBSDialog* CBSDialog::Create(const BSDialogParams& params) {
   dialogTemplate.header.cdit = 0;
   dialogTemplate.header.x = 0;
   dialogTemplate.header.y = 0;
-  dialogTemplate.header.cx = static_cast<short>(std::max(params.maxWidth, 0));
-  dialogTemplate.header.cy = static_cast<short>(std::max(params.maxHeight, 0));
+  // The template holds 16-bit sizes; a larger maximum must not wrap negative.
+  dialogTemplate.header.cx = static_cast<short>(std::min(std::max(params.maxWidth, 0), 0x7FFF));
+  dialogTemplate.header.cy = static_cast<short>(std::min(std::max(params.maxHeight, 0), 0x7FFF));
 
   HWND window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.header,
                                            params.parent, &CBSDialog::DialogProc,

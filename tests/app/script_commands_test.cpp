@@ -289,6 +289,15 @@ TEST_F(ScriptCommandsTest, DelayWaitsPumpsAndKeepsTheQuitMessage) {
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 3u);
 
+  // Quitting from elsewhere during the wait ends it and leaves the main loop
+  // a wake-up, since the one sent to it may have been taken by the wait.
+  running = false;
+  start = GetTickCount();
+  Call(Str(L"delay_ms"), Num(60000));
+  running = true;
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_REMOVE));
+
   bool done = false;
   std::thread worker([&] {
     ScopedVariant name = Str(L"delay_ms"), ms = Num(50), e = None();
@@ -419,6 +428,21 @@ TEST_F(KeyCommandsTest, CertificateSummaryAndUpdateByIndex) {
   ASSERT_EQ(V_VT(number.ptr()), VT_I4);
   EXPECT_EQ(V_I4(number.ptr()), 7);
   EXPECT_EQ(dialog_.Names().back(), L"is_can_Open_update");
+}
+
+// Without the USB code the key commands still answer in their own types: no
+// key is present and no certificate is found.
+TEST_F(KeyCommandsTest, WithoutKeyServicesNoKeyIsPresent) {
+  SetKeyServices(KeyServices());
+  ScopedVariant connected = Call(Str(L"is_key_connect"), Str(L"0x096E0713"), Num(0));
+  ASSERT_EQ(V_VT(connected.ptr()), VT_BOOL);
+  EXPECT_EQ(V_BOOL(connected.ptr()), VARIANT_FALSE);
+  ASSERT_EQ(dialog_.Names(), (std::vector<std::wstring>{L"setKeyInfo"}));
+  EXPECT_EQ(Text(dialog_.calls[0].args[1].get()), L"plugin");
+
+  ScopedVariant info = Call(Str(L"Get_SM_info"), Str(L"Vendor CSP"));
+  ASSERT_EQ(V_VT(info.ptr()), VT_BSTR);
+  EXPECT_EQ(Text(info.get()), L"");
 }
 
 }  // namespace
