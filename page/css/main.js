@@ -21,6 +21,8 @@
     ];
     var TABS = { scan: 1, quicklink: 1, ukey: 1, help: 1 };
     var UPDATE_TIMES = { 0: 1, 1: 1, 7: 1, 30: 1 };
+    // how long a finished update run may take to restart the program
+    var TIMING = { updateRestartGraceMs: 3000 };
 
     var state = {
         configLoaded: false,
@@ -549,7 +551,8 @@
     }
 
     function paintKey(k) {
-        var key = Z.keys[k], $card = $('#key_' + k), text, none = key.plugin ? '正在读取…' : '—';
+        var key = Z.keys[k], $card = $('#key_' + k), text;
+        var none = key.plugin ? (key.busy ? '正在读取…' : '未读取到证书') : '—';
         if (!$card.length) {
             return;
         }
@@ -569,11 +572,15 @@
         $card.find('.key-driver').text(keyDriverText(k));
         setButton($card.find('.key-detect'), state.configLoaded && !key.busy);
         setButton($card.find('.key-cert'), state.configLoaded && key.plugin && key.status === Z.KEY_CERT);
-        if (state.certKey === k && !key.plugin) {
-            $('#cert_message').text('网银盾已拔出，请插入后再操作。');
+        if (state.certKey === k && (!key.plugin || key.status !== Z.KEY_CERT)) {
+            $('#cert_message').text(certGoneText(key));
             setButton($('#btn_cert_update'), false);
             setButton($('#btn_cert_get'), false);
         }
+    }
+
+    function certGoneText(key) {
+        return key && key.plugin ? '未能读取网银盾中的证书，请重新插入网银盾。' : '网银盾已拔出，请插入后再操作。';
     }
 
     function anyKeyPlugged() {
@@ -610,7 +617,7 @@
         var key = Z.keys[state.certKey], kind = $('#cert_corp').is(':checked') ? 'corp' : 'per';
         var name = kind + '_' + action + '_server_url', url, target;
         if (!key || !key.plugin || key.status !== Z.KEY_CERT) {
-            $('#cert_message').text('网银盾已拔出，请插入后再操作。');
+            $('#cert_message').text(certGoneText(key));
             return;
         }
         url = Z.getData(name);
@@ -642,11 +649,27 @@
             state.settings.LastTimeUpdate = Z.formatTime(Z.now());
             Z.saveSetting('LastTimeUpdate', state.settings.LastTimeUpdate);
             $('#update_state').text('上次检测更新：' + state.settings.LastTimeUpdate);
+            updateEnded();
         }, 'check_update', announce ? true : undefined);
         if (!sent) {
             state.updating = false;
             $('#update_state').text('');
         }
+    }
+
+    // Progress reports thin out and a failed repair after the download
+    // reports nothing, so the run can end with the dialogue still saying
+    // "downloading" (and no way to close it) or "done" while nothing will
+    // restart. A successful run restarts the program within moments; give
+    // it that time before saying the update did not go through.
+    function updateEnded() {
+        window.setTimeout(function () {
+            if ($('#dlg_update').is(':visible') && !$('#update_progress').hasClass('failed')) {
+                $('#update_text').text('更新未能完成，请稍后重试。');
+                progressTo($('#update_progress'), 100, 'failed');
+                $('#btn_update_close').show();
+            }
+        }, TIMING.updateRestartGraceMs);
     }
 
     // Download progress of the assistant's own update (index -1).
@@ -913,5 +936,5 @@
     });
 
     // for the page's own diagnostics
-    Z.page = { checks: CHECKS, state: state, fullCheck: fullCheck, showTab: showTab };
+    Z.page = { checks: CHECKS, state: state, fullCheck: fullCheck, showTab: showTab, timing: TIMING };
 }(jQuery, Zentrava));

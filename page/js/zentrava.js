@@ -65,6 +65,13 @@ var Zentrava = (function () {
 
     // --- calls into native code -------------------------------------------
 
+    // Native commands take a whole number only as a 32-bit integer variant,
+    // while the script engine may hold one as a double (after parseInt or
+    // arithmetic); a bitwise operation always yields the integer form.
+    function wire(v) {
+        return (typeof v === 'number' && v === (v | 0)) ? (v | 0) : v;
+    }
+
     // The external object's methods report typeof "unknown" in the browser
     // control, so they are simply tried.
     self.callc = function (name, a1, a2, a3, a4) {
@@ -73,7 +80,7 @@ var Zentrava = (function () {
             return undefined;
         }
         try {
-            return x.callc(name, a1, a2, a3, a4);
+            return x.callc(name, wire(a1), wire(a2), wire(a3), wire(a4));
         } catch (e) {
             return undefined;
         }
@@ -99,7 +106,7 @@ var Zentrava = (function () {
             return false;
         }
         try {
-            x[method](completion, name, a1, a2, a3, a4);
+            x[method](completion, name, wire(a1), wire(a2), wire(a3), wire(a4));
             return true;
         } catch (e) {
             return false;
@@ -281,6 +288,11 @@ var Zentrava = (function () {
         key = self.keys[k];
         if (KEY_TEXT_FIELDS.hasOwnProperty(name)) {
             key[name] = asText(value);
+            // a later read that found no certificate (the four fields come
+            // back empty) takes back what an earlier read offered
+            if (name === 'sn' && key.sn === '' && key.status === self.KEY_CERT) {
+                key.status = key.plugin ? self.KEY_PRESENT : self.KEY_ABSENT;
+            }
         } else if (KEY_FLAG_FIELDS.hasOwnProperty(name)) {
             key[name] = asFlag(value);
             if (name === 'plugin') {

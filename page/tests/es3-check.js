@@ -24,10 +24,18 @@ for (const file of scripts.concat(vendored)) {
   } catch (e) {
     fail(file, `not ES3: ${e.message}`);
   }
-  // ES5 library calls that IE 8 lacks, even where the syntax is fine
+  if (scripts.includes(file)) {
+    trailingCommas(file, text);
+  }
+  // ES5 library calls and DOM features that IE 8 lacks, even where the syntax is fine
   if (scripts.includes(file)) {
     // (indexOf is left out: strings have it, only arrays lack it)
-    const banned = /\.(forEach|map|filter|reduce|some|every|trim)\s*\(|\bJSON\.|Object\.(keys|create|defineProperty)\b|\bconst\b|\blet\b|=>/g;
+    const banned = new RegExp([
+      /\.(forEach|map|filter|reduce|some|every|trim|toISOString)\s*\(/.source,
+      /\bJSON\.|\bconsole\.|\bObject\.(keys|create|defineProperty|getPrototypeOf|freeze)\b/.source,
+      /\bArray\.isArray\b|\bDate\.now\b|\baddEventListener\b|\bgetComputedStyle\b/.source,
+      /\.(textContent|classList)\b|\bconst\b|\blet\b|=>/.source,
+    ].join('|'), 'g');
     let m;
     while ((m = banned.exec(text))) {
       const line = text.slice(0, m.index).split('\n').length;
@@ -36,12 +44,31 @@ for (const file of scripts.concat(vendored)) {
   }
 }
 
+// acorn accepts "[1, 2,]" and "[, 1]" even as ES3, but the old engine
+// counts the holes: [1, 2,].length is 3 there.
+function trailingCommas(file, text) {
+  let prev = null;
+  for (const tok of acorn.tokenizer(text, { ecmaVersion: 3 })) {
+    const t = tok.type.label;
+    if ((prev === ',' && (t === ']' || t === '}')) || ((prev === '[' || prev === ',') && t === ',')) {
+      fail(file, `line ${text.slice(0, tok.start).split('\n').length}: trailing comma or hole in a literal`);
+    }
+    prev = t;
+  }
+}
+
 for (const file of sheets) {
   const text = fs.readFileSync(path.join(root, file), 'utf8');
-  const bad = /display\s*:\s*(-\w+-)?(inline-)?(flex|grid)\b|\b(flex|grid-template|grid-area)\s*:|\bcalc\(|\bvar\(--/g;
+  // layouts IE 8 cannot do, and values and selectors it drops (colours,
+  // sizes, rules that would then silently not apply)
+  const bad = new RegExp([
+    /display\s*:\s*(-\w+-)?(inline-)?(flex|grid)\b|\b(flex|grid-template|grid-area)\s*:|\bcalc\(|\bvar\(--/.source,
+    /\b(rgba|hsla?)\(|gradient\(|\bbackground-size\s*:|\d(rem|vw|vh)\b/.source,
+    /:(nth-|last-child|not\(|checked|first-of-type|last-of-type)|::/.source,
+  ].join('|'), 'g');
   let m;
   while ((m = bad.exec(text))) {
-    fail(file, `line ${text.slice(0, m.index).split('\n').length}: "${m[0]}" cannot be laid out by IE 8`);
+    fail(file, `line ${text.slice(0, m.index).split('\n').length}: "${m[0]}" is beyond IE 8`);
   }
 }
 

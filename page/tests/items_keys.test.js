@@ -112,6 +112,32 @@ test('an attached key is detected, its provider name read and its certificate sh
   }
 });
 
+test('a later read that finds no certificate withdraws the certificate update', async () => {
+  const p = await openPage(laterStart({ key: { plugged: true, cert: CERT } }));
+  try {
+    await p.page.click('#tab_ukey');
+    await p.page.click('#key_0 .key-cert');
+    await p.page.waitForSelector('#dlg_cert', { state: 'visible' });
+    // the key stays in, but the provider now answers with nothing
+    await p.page.evaluate(() => {
+      window.__native.scenario.key.cert = ['', '', '', ''];
+      window.__native.plugKey(true);
+    });
+    await p.settle();
+    const card = await p.page.$eval('#key_0', (c) => [c.querySelector('.key-state').innerText,
+      c.querySelector('.f-sn').innerText, c.querySelector('.key-cert').className]);
+    assert.strictEqual(card[0], '已插入');
+    assert.strictEqual(card[1], '未读取到证书');
+    assert.match(card[2], /disabled/);
+    assert.match(await p.page.textContent('#cert_message'), /未能读取网银盾中的证书/);
+    assert.match(await p.page.getAttribute('#btn_cert_update', 'class'), /disabled/);
+    await p.page.click('#btn_cert_update');
+    assert.strictEqual((await p.calls('open_ie')).length, 0);
+  } finally {
+    await p.close();
+  }
+});
+
 test('a burst of device changes runs one key query at a time and one more afterwards', async () => {
   const p = await openPage(laterStart({ key: { plugged: true, cert: CERT, delay: 200 } }));
   try {

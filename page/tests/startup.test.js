@@ -126,6 +126,8 @@ test('the update link asks check_update to announce, and shows the program updat
   const s = laterStart({ updateProgress: [[0, true], [40, true], [100, true]] });
   const p = await openPage(s);
   try {
+    // this scripted native side never restarts the program
+    await p.page.evaluate(() => { window.Zentrava.page.timing.updateRestartGraceMs = 60000; });
     await p.page.click('#ui_update');
     await p.page.waitForFunction(() => /更新完成/.test(document.getElementById('update_text').innerText));
     await p.settle();
@@ -139,6 +141,24 @@ test('the update link asks check_update to announce, and shows the program updat
     assert.match(await p.page.textContent('#update_text'), /正在下载更新… 30%/);
     await p.page.evaluate(() => { window.setProgress(30, -1, false); });
     assert.match(await p.page.textContent('#update_text'), /更新失败/);
+  } finally {
+    await p.close();
+  }
+});
+
+test('an update run that ends without restarting leaves a dialogue the user can close', async () => {
+  // the last report was 40 %: a later failure (a repair after the download) reports nothing
+  const s = laterStart({ updateProgress: [[0, true], [40, true]] });
+  const p = await openPage(s);
+  try {
+    await p.page.evaluate(() => { window.Zentrava.page.timing.updateRestartGraceMs = 100; });
+    await p.page.click('#ui_update');
+    await p.page.waitForFunction(() => /40%/.test(document.getElementById('update_text').innerText));
+    assert.ok(await p.page.isHidden('#btn_update_close'), 'no closing while the download runs');
+    await p.page.waitForFunction(() => /更新未能完成/.test(document.getElementById('update_text').innerText));
+    await p.page.click('#btn_update_close');
+    assert.ok(await p.page.isHidden('#dlg_update'));
+    assert.ok(await p.page.isHidden('#mask'));
   } finally {
     await p.close();
   }
