@@ -80,12 +80,13 @@ LastReport g_lastInstall;
 // its "done" state). A 0 that repeats the last report exactly says nothing
 // new: the first percent of a large file comes in hundreds of chunks.
 bool WorthReporting(const DownloadProgress& record, const LastReport& last, int index) {
+  // Each download fails at most once, and a retry that fails like the run
+  // before must still end the page's "in progress" state.
+  if (!record.ok) return true;
   int lastPercent = last.percent.load();
   if (record.percent == 0) {
-    return !(last.any.load() && lastPercent == 0 && last.ok.load() == record.ok &&
-             last.index.load() == index);
+    return !(last.any.load() && lastPercent == 0 && last.ok.load() && last.index.load() == index);
   }
-  if (!record.ok) return true;
   if (record.percent >= 100 && lastPercent < 100) return true;
   return std::fabs(static_cast<double>(record.percent) - static_cast<double>(lastPercent)) > 1.0;
 }

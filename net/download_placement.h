@@ -34,9 +34,9 @@ HRESULT MoveIntoPlace(const std::wstring& source, const std::wstring& target);
 // Progress callbacks. UpdateProgress reports the program's own update (index
 // -1); InstallProgress reports with the current item index. Both thin the
 // reports to steps of at least 2 percent; 0 (unless it repeats the last
-// report exactly), the first 100 and failures always get through. The reports go to the page function "setProgress"
-// (percent, index, ok) of the main dialog; without a dialog they are
-// dropped. Both always return true.
+// report exactly), the first 100 and every failure always get through. The
+// reports go to the page function "setProgress" (percent, index, ok) of the
+// main dialog; without a dialog they are dropped. Both always return true.
 bool UpdateProgress(const DownloadProgress* record);
 bool InstallProgress(const DownloadProgress* record);
 

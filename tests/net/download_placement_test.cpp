@@ -222,11 +222,15 @@ TEST_F(ProgressTest, ZeroIsDroppedOnlyWhenItRepeatsTheLastReport) {
   InstallProgress(&zero);
   InstallProgress(&zero);    // the first chunks of a large file
   InstallProgress(&failed);  // a failure is news
+  InstallProgress(&failed);  // even when a retry fails just the same
   InstallProgress(&zero);    // so is the next download's start
   Zentrava::Network::SetCurrentItemIndex(5);
   InstallProgress(&zero);  // and another item's
+  UpdateProgress(&failed);
+  UpdateProgress(&failed);
   using R = std::tuple<int, int, bool>;
-  EXPECT_EQ((std::vector<R>{R(0, 3, true), R(0, 3, false), R(0, 3, true), R(0, 5, true)}),
+  EXPECT_EQ((std::vector<R>{R(0, 3, true), R(0, 3, false), R(0, 3, false), R(0, 3, true),
+                            R(0, 5, true), R(0, -1, false), R(0, -1, false)}),
             Reports());
   EXPECT_TRUE(InstallProgress(nullptr));
 }
