@@ -54,7 +54,7 @@ class ScopedResource {
 };
 
 namespace handle_traits {
-struct Kernel {  // CreateFile, CreateMutex, CreateThread...: INVALID_HANDLE_VALUE and null are empty
+struct Kernel {  // CreateMutex, CreateEvent, CreateThread, OpenProcess...: null is empty
   static HANDLE Invalid() { return nullptr; }
   static void Close(HANDLE h) { CloseHandle(h); }
 };

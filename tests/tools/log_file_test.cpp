@@ -201,6 +201,21 @@ TEST(LogFileTest, ConcurrentLinesStayWhole) {
   EXPECT_EQ(400, lines);
 }
 
+// The process-wide writer: the file beside the executable, opened once and
+// kept, each call appending after whatever earlier runs left there.
+TEST(LogFileTest, WriteLogLineAppendsToTheProgramLog) {
+  const std::wstring path = Zentrava::Tools::ProgramLogPath();
+  ASSERT_FALSE(path.empty());
+  std::string before;
+  if (testkit::FileExists(path)) before = ReadLog(path);
+  EXPECT_TRUE(Zentrava::Tools::WriteLogLine("first of this run"));
+  EXPECT_TRUE(Zentrava::Tools::WriteLogLine("\xE8\xAF\x81\xE4\xB9\xA6"));
+  const std::string after = ReadLog(path);
+  ASSERT_GE(after.size(), before.size());
+  ASSERT_EQ(0u, after.compare(0, before.size(), before)) << "earlier lines were changed";
+  ExpectLines(after.substr(before.size()), {"first of this run", "\xE8\xAF\x81\xE4\xB9\xA6"});
+}
+
 TEST(LogFileTest, ProgramLogSitsBesideExecutable) {
   wchar_t exe[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
