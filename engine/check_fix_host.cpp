@@ -60,7 +60,14 @@ HRESULT CheckFixHost::Load() {
     RedirectionOff redirection;
     hr = ReadWholeFile(HostsPath(), FILE_ATTRIBUTE_NORMAL, &bytes);
   }
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    // The text of an earlier run is no longer the file's: a fix run must not
+    // write it back over whatever the file holds now.
+    hostsText_.Assign(std::string());
+    usesCrLf_ = false;
+    loaded_ = false;
+    return hr;
+  }
   bool crLf = false;
   std::string text = "\n";
   text += ReplaceAll(bytes, "\r\n", "\n", &crLf);

@@ -93,6 +93,19 @@ TEST_F(FileEntryTest, VersionAndDigestConditions) {
   EXPECT_EQ(-2, za::CheckFileEntry(Entry("", {}), dir_.path()));
 }
 
+TEST_F(FileEntryTest, AFileThatCannotBeReadMeetsNoDigest) {
+  // Held open without sharing: the file exists but its contents cannot be
+  // hashed, which must not count as a matching digest.
+  HANDLE holder = CreateFileW(plain_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  EXPECT_EQ(1, za::CheckFileEntry(Entry("", {{"md5", "900150983cd24fb0d6963f7d28e17f72"}}), plain_));
+  EXPECT_EQ(1, za::CheckFileEntry(Entry("", {{"sha1", "any text"}}), plain_));
+  EXPECT_EQ(2, za::CheckFileEntry(Entry("", {}), plain_));
+  CloseHandle(holder);
+  EXPECT_EQ(2, za::CheckFileEntry(Entry("", {{"md5", "900150983cd24fb0d6963f7d28e17f72"}}), plain_));
+}
+
 TEST_F(FileEntryTest, CheckExpandsTheEnvironment) {
   za::CheckFixFile file;
   za::ConfigEntry entry = Entry("%windir%\\system32\\kernel32.dll", {{"version", ">=1.0"}});

@@ -150,3 +150,25 @@ TEST(ReplaceFileContentsTest, CreatesAMissingFile) {
   ASSERT_TRUE(testkit::ReadFileBytes(path, &bytes));
   EXPECT_EQ("", bytes);
 }
+
+TEST(HostsReloadTest, AFailedLoadForgetsTheTextOfTheRunBefore) {
+  // A check run whose load fails must not leave the text of an older run for
+  // the fix to write back over what the file holds by then.
+  testkit::ScratchDir dir;
+  const std::wstring path = dir.File(L"hosts");
+  ASSERT_TRUE(testkit::WriteFileBytes(path, "127.0.0.1 localhost\n10.1.1.1 ebank.tav.com\n"));
+  za::CheckFixHost host(path);
+  za::ConfigType type = HostType({"ebank.tav.com"});
+  EXPECT_EQ(-2, za::RunCheckOver(host, type.entries, false));
+  ASSERT_TRUE(DeleteFileW(path.c_str()));
+  EXPECT_EQ(-2, za::RunCheckOver(host, type.entries, false));
+  EXPECT_FALSE(host.loaded());
+  EXPECT_EQ(-2, za::RunFixOver(host, type.entries));
+  EXPECT_FALSE(testkit::FileExists(path));
+
+  ASSERT_TRUE(testkit::WriteFileBytes(path, "10.2.2.2 ebank.tav.com\n127.0.0.1 added\n"));
+  EXPECT_EQ(2, za::RunFixOver(host, type.entries));
+  std::string bytes;
+  ASSERT_TRUE(testkit::ReadFileBytes(path, &bytes));
+  EXPECT_EQ("127.0.0.1 added\n", bytes);
+}

@@ -40,6 +40,10 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
   Sleep(300);  // a start that takes a while, as real ones do
   Report(SERVICE_RUNNING);
   WaitForSingleObject(g_stopEvent, INFINITE);
+  // A stop that takes a while too, with progress shown.
+  Sleep(700);
+  Report(SERVICE_STOP_PENDING, 2);
+  Sleep(700);
   Report(SERVICE_STOPPED);
 }
 
@@ -101,6 +105,19 @@ TEST_F(ServiceEntryTest, FixStartsAStoppedServiceAndWaits) {
   // Running already: nothing is started.
   EXPECT_EQ(S_FALSE, za::StartServiceAndWait(service_));
   EXPECT_EQ(2, check.Fix(entry));
+}
+
+TEST_F(ServiceEntryTest, FixWaitsForAStopToFinishThenStarts) {
+  za::CheckFixService check;
+  za::ConfigEntry entry = Named(kServiceName);
+  ASSERT_EQ(2, check.Fix(entry));
+  SERVICE_STATUS status = {};
+  ASSERT_TRUE(ControlService(service_, SERVICE_CONTROL_STOP, &status));
+  ASSERT_TRUE(QueryServiceStatus(service_, &status));
+  ASSERT_EQ(static_cast<DWORD>(SERVICE_STOP_PENDING), status.dwCurrentState);
+  EXPECT_EQ(-2, check.Check(entry));
+  EXPECT_EQ(2, check.Fix(entry));
+  EXPECT_EQ(2, check.Check(entry));
 }
 
 TEST_F(ServiceEntryTest, MissingService) {
