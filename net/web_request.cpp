@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/win_http.h"
+#include "net/url_text.h"
 
 namespace Zentrava {
 namespace Network {
@@ -13,11 +14,6 @@ namespace Network {
 namespace {
 
 const wchar_t kUserAgent[] = L"kivra";
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-  size_t n = wcslen(prefix);
-  return text.size() >= n && _wcsnicmp(text.c_str(), prefix, n) == 0;
-}
 
 // Leading decimal digits, 0 when there are none; saturates instead of
 // wrapping so that an absurd port cannot turn into a real one.

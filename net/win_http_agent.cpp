@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/http_result.h"
+#include "net/url_text.h"
 #include "support/scoped_handle.h"
 
 namespace Zentrava {
@@ -15,11 +16,6 @@ namespace Network {
 namespace {
 
 const wchar_t kUserAgent[] = L"Mozilla/5.0";
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
-  size_t n = wcslen(prefix);
-  return text.size() >= n && _wcsnicmp(text.c_str(), prefix, n) == 0;
-}
 
 // The platform hands out its strings with GlobalAlloc.
 void FreeGlobalString(LPWSTR text) {
