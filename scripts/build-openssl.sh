@@ -15,8 +15,17 @@ esac
 src_list=/etc/apt/sources.list.d/zentrava-deb-src.sources
 ensure_deb_src() {
   [ -f "$src_list" ] && return 0
-  # Source entries mirror the binary ones the machine already uses.
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+  # Source entries mirror the binary ones the machine already uses, in
+  # whichever of apt's two formats it keeps them.
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+  elif [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+    src_list=/etc/apt/sources.list.d/zentrava-deb-src.list
+    [ -f "$src_list" ] && return 0
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$src_list"
+  else
+    die "no apt sources found to mirror as source entries"
+  fi
   apt-get update -qq >/dev/null
 }
 
