@@ -78,9 +78,9 @@ def drawn_pictures(page):
     draw = os.path.join(page, 'tools', 'draw_images.py')
     if not os.path.isfile(draw):
         return {}
-    spec = importlib.util.spec_from_file_location('draw_images', draw)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    loader_spec = importlib.util.spec_from_file_location('draw_images', draw)
+    module = importlib.util.module_from_spec(loader_spec)
+    loader_spec.loader.exec_module(module)
     return module.pictures()
 
 
