@@ -8,6 +8,7 @@
 #include "app/app_messages.h"
 #include "app/app_profile.h"
 #include "app/app_state.h"
+#include "support/utf_text.h"
 #include "tools/launch_process.h"
 #include "tools/log_file.h"
 #include "ui/bs_dialog.h"
@@ -151,7 +152,7 @@ VARIANT CmdRestartApp(const ScriptCall&) {
 
 VARIANT CmdSetLog(const ScriptCall& call) {
   if (!IsString(call.a1)) return EmptyValue();
-  Tools::WriteLogLine(Utf16ToUtf8(StringValue(call.a1)).c_str());
+  Tools::WriteLogLine(WideToUtf8(StringValue(call.a1)).c_str());
   return EmptyValue();
 }
 

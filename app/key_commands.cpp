@@ -4,6 +4,7 @@
 #include "app/app_commands.h"
 #include "app/key_services.h"
 #include "app/page_callbacks.h"
+#include "support/utf_text.h"
 
 namespace Zentrava::App {
 
@@ -58,7 +59,7 @@ void SplitKeyIds(const std::wstring& ids, std::wstring* first, std::wstring* sec
 }
 
 unsigned long ParseKeyId(const std::wstring& id) {
-  std::string narrow = Utf16ToUtf8(id);
+  std::string narrow = WideToUtf8(id);
   return std::strtoul(narrow.c_str(), nullptr, 16);
 }
 

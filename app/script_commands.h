@@ -98,11 +98,6 @@ std::wstring StringValueLoose(const VARIANT* v);
 // other types coerced to a 32-bit integer, 0 when that fails.
 LONG NumberValueLoose(const VARIANT* v);
 
-// UTF-16 <-> UTF-8 (code page 65001), used for every text that goes to the
-// configuration store, the log or the network and back.
-std::string Utf16ToUtf8(const std::wstring& text);
-std::wstring Utf8ToUtf16(const std::string& text);
-
 // Result makers. A string result that cannot be allocated stays VT_EMPTY.
 VARIANT EmptyValue();
 VARIANT StringResult(const std::wstring& text);

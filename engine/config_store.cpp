@@ -58,17 +58,6 @@ std::string BaseOf(const std::wstring& url) {
 
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return std::wstring();
-  std::wstring result(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-  return result;
-}
-
-std::string WideToUtf8(const std::wstring& text) { return ConvertFromWide(text, CP_UTF8); }
-
 void AttributeMap::Set(const std::string& name, const std::string& value) {
   if (value.empty()) return;
   std::string key(name);

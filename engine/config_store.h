@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/utf_text.h"
+
 namespace Zentrava {
 namespace Assistant {
 
@@ -121,9 +123,8 @@ inline const std::string& ItemAttribute(const ConfigItem& item, const std::strin
 }
 std::string ResolveConfigUrl(const std::string& value);
 
-// UTF-8 <-> UTF-16 at the Windows boundary (code page 65001).
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
+using Zentrava::Utf8ToWide;
+using Zentrava::WideToUtf8;
 
 }  // namespace Assistant
 }  // namespace Zentrava

@@ -20,6 +20,7 @@
 #include "app/recording_dialog.h"
 #include "app/script_dispatcher.h"
 #include "support/scoped_handle.h"
+#include "support/utf_text.h"
 
 namespace {
 
@@ -125,9 +126,9 @@ TEST(CommandTableTest, NumbersPassThroughAndOtherTypesAreUnknown) {
 }
 
 TEST(ValueConventionsTest, ConversionsAndLooseReads) {
-  EXPECT_EQ(Utf16ToUtf8(L"网银 ok"), "\xE7\xBD\x91\xE9\x93\xB6 ok");
-  EXPECT_EQ(Utf8ToUtf16("\xE7\xBD\x91\xE9\x93\xB6 ok"), L"网银 ok");
-  EXPECT_EQ(Utf8ToUtf16(""), L"");
+  EXPECT_EQ(Zentrava::WideToUtf8(L"网银 ok"), "\xE7\xBD\x91\xE9\x93\xB6 ok");
+  EXPECT_EQ(Zentrava::Utf8ToWide("\xE7\xBD\x91\xE9\x93\xB6 ok"), L"网银 ok");
+  EXPECT_EQ(Zentrava::Utf8ToWide(""), L"");
   ScopedVariant n = Num(12), s = Str(L"34"), b = Bool(true), d = Dbl(2.0), e = None(), bad = Str(L"x");
   EXPECT_EQ(NumberValueLoose(&n.get()), 12);
   EXPECT_EQ(NumberValueLoose(&s.get()), 34);
